@@ -4,7 +4,12 @@
 #include <spdlog/sinks/stdout_sinks.h>
 #include <spdlog/spdlog.h>
 
+#include <map>
+#include <mutex>
+
+#include "connector/Globals.h"
 #include "connector/Utils.h"
+#include "connector/implementation/LogTesting.h"
 #include "connector/interface/FLogger.h"
 
 namespace QvMT4Connector::Implementation {
@@ -57,8 +62,22 @@ std::string Fill(std::string_view format, const std::vector<LogValue>& args) {
   return out;
 }
 
+struct Taps {
+  std::mutex lock;
+  int next = 1;
+  std::map<int, LogTesting::Tap> taps;
+};
+Taps& taps() {
+  static Taps* t = new Taps;
+  return *t;
+}
+
 void Write(const std::shared_ptr<spdlog::logger>& log, Level level, std::string_view text) {
   try {
+    {
+      std::lock_guard<std::mutex> g(taps().lock);
+      for (auto& [id, tap] : taps().taps) tap(static_cast<std::int32_t>(level) + 1, log->name(), text);
+    }
     log->log(ToSpd(level), "{}", text);
   } catch (...) {
   }
@@ -132,6 +151,19 @@ void Logger::logMT4(std::int32_t log_level, std::int32_t errorCode, std::string_
                                       : "ZaRE4: ErrorCode:{0} Status: {1} Message: {2}";
   WriteFormat(log, level, format, {errorCode, status, message});
 }
+
+namespace LogTesting {
+int AddTap(Tap tap) {
+  std::lock_guard<std::mutex> g(taps().lock);
+  const int id = taps().next++;
+  taps().taps.emplace(id, std::move(tap));
+  return id;
+}
+void RemoveTap(int id) {
+  std::lock_guard<std::mutex> g(taps().lock);
+  taps().taps.erase(id);
+}
+}  // namespace LogTesting
 
 }  // namespace QvMT4Connector::Implementation
 
