@@ -14,4 +14,7 @@ using Tap = std::function<void(std::int32_t level, std::string_view logger, std:
 int AddTap(Tap tap);
 void RemoveTap(int id);
 
+// Back to the state before the first configuration: outputs closed, no level enabled.
+void Reset();
+
 }  // namespace QvMT4Connector::Implementation::LogTesting

@@ -7,9 +7,15 @@
 
 namespace QvMT4Connector::Implementation {
 
+// A named logger of the library. Holds nothing but the library logger: every operation forwards
+// to it, and no operation throws.
 class Logger : public Interface::ILogger {
  public:
+  // Gets the library logger of that name, then runs the log configuration.
   explicit Logger(std::string_view name);
+
+  // The built-in log configuration, in log4net's XML format.
+  static const char config2[];
 
 #define QV_LOG_FAMILY_IMPL(Level)                                                                              \
   void Level(const Interface::LogValue& message) override;                                                     \
