@@ -37,6 +37,26 @@ LocalTime LocalNow();
 // Small integer naming the calling thread, for log lines.
 std::uint64_t ThreadId();
 
+// --- files ---------------------------------------------------------------------
+// A file held open for appending and for exclusive writing: other processes may read it, but no other
+// LockedFile, in this process or another, can hold it meanwhile (an advisory lock on Linux, a share
+// mode on Windows). Every Append goes straight to the operating system; nothing is buffered.
+class LockedFile {
+ public:
+  // Opens the file, creating it when missing; `truncate` empties it once it is held. Throws
+  // std::runtime_error naming the file and the reason (missing folder, held by another writer, ...).
+  LockedFile(const std::string& path, bool truncate);
+  ~LockedFile();
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+
+  // Writes all bytes at the end of the file; throws std::runtime_error on failure.
+  void Append(std::string_view bytes);
+
+ private:
+  std::intptr_t handle_;
+};
+
 // --- diagnostics and results --------------------------------------------------
 // The logging library's own channel: standard error here, OutputDebugString on Windows.
 void Diagnostic(std::string_view text);
