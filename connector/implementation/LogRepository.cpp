@@ -8,9 +8,11 @@
 #include <map>
 #include <mutex>
 #include <shared_mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "connector/implementation/DateRolledFile.h"
 #include "connector/implementation/LogTesting.h"
 #include "connector/implementation/PatternLayout.h"
 #include "platform/Platform.h"
@@ -108,14 +110,21 @@ class ConsoleSink final : public LayoutSink {
   std::FILE* stream_;
 };
 
+class DateRolledFileSink final : public LayoutSink {
+ public:
+  DateRolledFileSink(const std::string& pattern, const RollingFileSettings& settings)
+      : LayoutSink(pattern), file_(settings, Platform::LocalNow()) {}
+
+ private:
+  void Output(const Platform::LocalTime& now, std::string_view line) override { file_.Write(now, line); }
+  DateRolledFile file_;
+};
+
 std::shared_ptr<spdlog::sinks::sink> MakeOutput(const AppenderSettings& settings) {
-  switch (settings.kind) {
-    case AppenderSettings::Kind::Console:
-      return std::make_shared<ConsoleSink>(settings.pattern, settings.standardError);
-    case AppenderSettings::Kind::RollingFile:
-      break;
+  if (settings.kind == AppenderSettings::Kind::Console) {
+    return std::make_shared<ConsoleSink>(settings.pattern, settings.standardError);
   }
-  throw std::logic_error("output kind not built");
+  return std::make_shared<DateRolledFileSink>(settings.pattern, settings.rollingFile);
 }
 
 struct Taps {

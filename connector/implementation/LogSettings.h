@@ -1,8 +1,11 @@
 #pragma once
 // What a log configuration asks for: the threshold and the outputs of the root logger, which every
 // named logger of the library passes its lines to.
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "connector/Globals.h"
@@ -31,5 +34,14 @@ struct LogSettings {
   std::int32_t threshold = Globals::LOG_DEBUG;  // kThresholdAll .. kThresholdOff
   std::vector<AppenderSettings> appenders;
 };
+
+// A path as configurations write it ("experts\logs\x.log"), resolved against a folder when relative.
+// "/" separates on every system we build for, so "\" becomes "/".
+inline std::filesystem::path ConfiguredPath(std::string_view path, const std::string& folder) {
+  std::string generic(path);
+  std::replace(generic.begin(), generic.end(), '\\', '/');
+  const std::filesystem::path p(generic);
+  return (p.is_absolute() ? p : std::filesystem::path(folder) / p).lexically_normal();
+}
 
 }  // namespace QvMT4Connector::Implementation
