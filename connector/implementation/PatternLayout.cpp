@@ -115,10 +115,12 @@ void PatternLayout::Render(const LogEvent& event, std::string& out) const {
   for (const Part& part : parts_) {
     const std::size_t start = out.size();
     RenderPart(part, event, out);
-    const std::size_t length = out.size() - start;
+    std::size_t length = out.size() - start;
     if (length > part.maxWidth) {
       out.erase(start, length - part.maxWidth);  // log4net keeps the end of a long field
-    } else if (length < part.minWidth) {
+      length = part.maxWidth;
+    }
+    if (length < part.minWidth) {
       const std::size_t pad = part.minWidth - length;
       if (part.leftJustify) {
         out.append(pad, ' ');
