@@ -5,12 +5,12 @@
 #include <system_error>
 #include <vector>
 
+#include "connector/implementation/LogDiagnostic.h"
+
 namespace QvMT4Connector::Implementation {
 namespace fs = std::filesystem;
 
 namespace {
-void Report(const std::string& what) { Platform::Diagnostic("QvMT4Connector logging: " + what); }
-
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
          std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
@@ -47,14 +47,14 @@ void DateRolledFile::Open(const CalendarDate& date) {
   std::error_code ec;
   fs::create_directories(folder_, ec);
   if (ec) {
-    Report("cannot make the log folder " + folder_.string() + ": " + ec.message() + "; nothing is written");
+    LogDiagnostic("cannot make the log folder " + folder_.string() + ": " + ec.message() + "; nothing is written");
     return;
   }
   const fs::path path = FileOf(date);
   try {
     file_ = std::make_unique<Platform::LockedFile>(path.string(), !settings_.appendToFile);
   } catch (const std::exception& e) {
-    Report(std::string(e.what()) + "; nothing is written until the next day or configuration");
+    LogDiagnostic(std::string(e.what()) + "; nothing is written until the next day or configuration");
   }
 }
 
@@ -88,13 +88,13 @@ void DateRolledFile::CleanUp(const CalendarDate& today) const {
     if (!keep) doomed.push_back(it->path());
   }
   if (ec && ec != std::errc::no_such_file_or_directory) {
-    Report("cannot list the log folder " + folder_.string() + ": " + ec.message());
+    LogDiagnostic("cannot list the log folder " + folder_.string() + ": " + ec.message());
   }
   // A file that cannot go now comes up again at the next clean-up.
   for (const fs::path& file : doomed) {
     std::error_code removeError;
     if (!fs::remove(file, removeError) && removeError) {
-      Report("cannot delete the old log file " + file.string() + ": " + removeError.message());
+      LogDiagnostic("cannot delete the old log file " + file.string() + ": " + removeError.message());
     }
   }
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "connector/implementation/LogDiagnostic.h"
 #include "connector/implementation/LogLevel.h"
 #include "connector/implementation/LogRepository.h"
 #include "connector/implementation/LogSettings.h"
@@ -24,8 +25,6 @@ constexpr char kExternalFile[] = "experts\\config\\log4net_qvmt4_config.xml";
 class ConfigurationError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-void Report(const std::string& what) { Platform::Diagnostic("QvMT4Connector logging: " + what); }
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -89,7 +88,7 @@ void ForEachProperty(const pugi::xml_node& element, Visit visit) {
 }
 
 void Ignored(const std::string& owner, const Property& p) {
-  Report(owner + ": the setting \"" + p.node.attribute("name").as_string(p.node.name()) +
+  LogDiagnostic(owner + ": the setting \"" + p.node.attribute("name").as_string(p.node.name()) +
          "\" is not supported and is ignored");
 }
 
@@ -149,9 +148,9 @@ AppenderSettings ReadAppender(const pugi::xml_node& element) {
     } else if (p.name == "preservelogfilenameextension") {
       f.preserveExtension = ReadBool(owner, p.name, p.value);
     } else if (p.name == "rollingstyle") {
-      if (Lower(p.value) != "date") Report(owner + ": only the Date rolling style is supported; it is used");
+      if (Lower(p.value) != "date") LogDiagnostic(owner + ": only the Date rolling style is supported; it is used");
     } else if (p.name == "staticlogfilename") {
-      if (ReadBool(owner, p.name, p.value)) Report(owner + ": the active file always carries its date");
+      if (ReadBool(owner, p.name, p.value)) LogDiagnostic(owner + ": the active file always carries its date");
     } else {
       Ignored(owner, p);
     }
@@ -181,7 +180,7 @@ LogSettings Read(const pugi::xml_document& document) {
   for (const pugi::xml_node& child : log4net.children()) {
     if (child.type() != pugi::node_element) continue;
     const std::string name = child.name();
-    if (name != "appender" && name != "root") Report("the element <" + name + "> is not supported and is ignored");
+    if (name != "appender" && name != "root") LogDiagnostic("the element <" + name + "> is not supported and is ignored");
   }
   const pugi::xml_node root = log4net.child("root");
   for (const pugi::xml_node& child : root.children()) {
@@ -195,7 +194,7 @@ LogSettings Read(const pugi::xml_document& document) {
       if (!appender) throw ConfigurationError("the root refers to the missing appender \"" + ref + "\"");
       settings.appenders.push_back(ReadAppender(appender));
     } else {
-      Report("the root's element <" + name + "> is not supported and is ignored");
+      LogDiagnostic("the root's element <" + name + "> is not supported and is ignored");
     }
   }
   return settings;
@@ -228,9 +227,9 @@ void Configure(std::string_view builtInText) noexcept {
       Apply(document.load_buffer(builtInText.data(), builtInText.size()), document, "the built-in configuration");
     }
   } catch (const std::exception& e) {
-    Report(std::string(e.what()) + "; the log configuration is left as it was");
+    LogDiagnostic(std::string(e.what()) + "; the log configuration is left as it was");
   } catch (...) {
-    Report("unknown failure; the log configuration is left as it was");
+    LogDiagnostic("unknown failure; the log configuration is left as it was");
   }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "connector/implementation/DateRolledFile.h"
+#include "connector/implementation/LogDiagnostic.h"
 #include "connector/implementation/LogTesting.h"
 #include "connector/implementation/PatternLayout.h"
 #include "platform/Platform.h"
@@ -56,21 +57,19 @@ LogLevel FromSpdlog(spdlog::level::level_enum level) {
 
 std::string_view View(spdlog::string_view_t s) { return {s.data(), s.size()}; }
 
-void Report(std::string_view what) { Platform::Diagnostic("QvMT4Connector logging: " + std::string(what)); }
-
 // The lines of an spdlog message as our layouts see them.
-LogEvent EventOf(const log_msg& msg, const Platform::LocalTime& now) {
+LogEvent EventOf(const log_msg& msg, const Platform::LocalTime& now, bool withThread) {
   LogEvent event;
   event.time = now;
   event.level = FromSpdlog(msg.level);
   event.logger = View(msg.logger_name);
   event.message = View(msg.payload);
-  if (msg.source.filename == kErrorTextTag) {
-    const auto split = static_cast<std::size_t>(msg.source.line);
+  const auto split = static_cast<std::size_t>(msg.source.line);
+  if (msg.source.filename == kErrorTextTag && split + 2 <= event.message.size()) {
     event.errorText = event.message.substr(split + 2);
     event.message = event.message.substr(0, split);
   }
-  event.thread = Platform::ThreadId();
+  if (withThread) event.thread = Platform::ThreadId();
   return event;
 }
 
@@ -85,7 +84,7 @@ class LayoutSink : public spdlog::sinks::base_sink<std::mutex> {
   void sink_it_(const log_msg& msg) final {
     const Platform::LocalTime now = Platform::LocalNow();
     line_.clear();
-    layout_.Render(EventOf(msg, now), line_);
+    layout_.Render(EventOf(msg, now, layout_.ShowsThread()), line_);
     Output(now, line_);
   }
   void flush_() override {}
@@ -150,7 +149,7 @@ class RootSink final : public spdlog::sinks::sink {
         try {
           output->log(msg);
         } catch (const std::exception& e) {
-          Report(e.what());
+          LogDiagnostic(e.what());
         }
       }
     }
@@ -203,7 +202,7 @@ std::shared_ptr<spdlog::logger> GetLogger(std::string_view name) {
   if (found != r.loggers.end()) return found->second;
   auto log = std::make_shared<spdlog::logger>(std::string(name), r.root);
   log->set_level(ThresholdToSpdlog(r.threshold));
-  log->set_error_handler([](const std::string& message) { Report(message); });
+  log->set_error_handler([](const std::string& message) { LogDiagnostic(message); });
   r.loggers.emplace(std::string(name), log);
   return log;
 }
@@ -223,9 +222,9 @@ void Write(spdlog::logger& log, LogLevel level, std::string_view message, std::s
     log.log(spdlog::source_loc{kErrorTextTag, split, nullptr}, ToSpdlog(level),
             spdlog::string_view_t(payload.data(), payload.size()));
   } catch (const std::exception& e) {
-    Report(e.what());
+    LogDiagnostic(e.what());
   } catch (...) {
-    Report("unknown failure while writing a line");
+    LogDiagnostic("unknown failure while writing a line");
   }
 }
 

@@ -6,9 +6,9 @@
 
 #include "connector/Utils.h"
 #include "connector/implementation/LogConfiguration.h"
+#include "connector/implementation/LogDiagnostic.h"
 #include "connector/implementation/LogLevel.h"
 #include "connector/implementation/LogRepository.h"
-#include "platform/Platform.h"
 
 namespace QvMT4Connector::Implementation {
 using Interface::IFormatProvider;
@@ -117,7 +117,7 @@ std::string Marker(std::string_view format, Values values, std::string_view reas
 }
 
 void ReportFailure(const char* what) {
-  Platform::Diagnostic(std::string("QvMT4Connector logging: a line could not be written: ") + what);
+  LogDiagnostic(std::string("a line could not be written: ") + what);
 }
 
 void WriteMessage(spdlog::logger& log, LogLevel level, const LogValue& message, std::string_view errorText) noexcept {

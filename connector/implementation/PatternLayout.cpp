@@ -4,6 +4,7 @@
 
 #include "connector/Utils.h"
 #include "connector/implementation/LogDate.h"
+#include "connector/implementation/LogDiagnostic.h"
 
 namespace QvMT4Connector::Implementation {
 namespace {
@@ -86,9 +87,10 @@ PatternLayout::PatternLayout(std::string_view pattern) {
       part.kind = Kind::NewLine;
     } else if (name == "thread" || name == "t") {
       part.kind = Kind::Thread;
+      showsThread_ = true;
     } else {
       const std::string_view unknown = pattern.substr(percent, j - percent);
-      Platform::Diagnostic("QvMT4Connector logging: unknown conversion \"" + std::string(unknown) +
+      LogDiagnostic("unknown conversion \"" + std::string(unknown) +
                            "\" in the layout \"" + std::string(pattern) + "\"; it is written as text");
       literal(unknown);
       i = j;

@@ -32,6 +32,9 @@ class PatternLayout {
   // Appends the line; an error text follows it on the next line(s), ended by CR LF.
   void Render(const LogEvent& event, std::string& out) const;
 
+  // Whether lines show the thread, which costs a system call to learn.
+  bool ShowsThread() const { return showsThread_; }
+
  private:
   enum class Kind { Literal, Date, Level, Logger, Message, NewLine, Thread };
   struct Part {
@@ -44,6 +47,7 @@ class PatternLayout {
   void RenderPart(const Part& part, const LogEvent& event, std::string& out) const;
 
   std::vector<Part> parts_;
+  bool showsThread_ = false;
 };
 
 }  // namespace QvMT4Connector::Implementation
