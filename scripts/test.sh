@@ -19,8 +19,9 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ -f scripts/broker.sh ]; then
+  # Stop at the end only a broker that this run started.
+  bash scripts/broker.sh status >/dev/null 2>&1 || broker_started=1
   bash scripts/broker.sh start
-  broker_started=1
 fi
 
 for b in $builds; do
