@@ -116,6 +116,7 @@ class Channel {
                     const BasicProperties& properties, std::string_view body);
 
   void ExchangeDeclare(std::string_view exchange, std::string_view type, bool durable, bool autoDelete);
+  void ExchangeDelete(std::string_view exchange, bool ifUnused);
   // An empty name lets the broker choose one; the reply carries it.
   QueueDeclareOk QueueDeclare(std::string_view queue, bool durable, bool exclusive, bool autoDelete);
   void QueueBind(std::string_view queue, std::string_view exchange, std::string_view routingKey);

@@ -721,6 +721,17 @@ void Channel::ExchangeDeclare(std::string_view exchange, std::string_view type, 
   });
 }
 
+void Channel::ExchangeDelete(std::string_view exchange, bool ifUnused) {
+  core_->withIo([&] {
+    core_->requireOpenLocked(*state_);
+    amqp_exchange_delete_t req{};
+    req.exchange = Bytes(exchange);
+    req.if_unused = ifUnused;
+    core_->rpcLocked(*state_, AMQP_EXCHANGE_DELETE_METHOD, &req, {AMQP_EXCHANGE_DELETE_OK_METHOD},
+                     "exchange.delete-ok");
+  });
+}
+
 QueueDeclareOk Channel::QueueDeclare(std::string_view queue, bool durable, bool exclusive, bool autoDelete) {
   return core_->withIo([&] {
     core_->requireOpenLocked(*state_);

@@ -259,6 +259,13 @@ TEST(AmqpChannel, BrokerClosingTheChannelIsNoticed) {
   auto ok = c->CreateModel();
   ok->ConfirmSelect();
   ok->BasicPublish("amq.topic", "layer.test.nobody", false, {}, "fine");
+
+  // An exchange of our own, gone between two publications.
+  const std::string mine = "layer.test.gone." + std::to_string(c->LocalPort());
+  ok->ExchangeDeclare(mine, "topic", false, true);
+  ok->BasicPublish(mine, "k", false, {}, "kept");
+  ok->ExchangeDelete(mine, false);
+  EXPECT_THROW(ok->BasicPublish(mine, "k", false, {}, "lost"), OperationInterruptedException);
 }
 
 TEST(AmqpConnection, ConcurrentCallersAreSerialised) {
