@@ -218,7 +218,7 @@ std::string QvMT4::innerProcessing(const std::string& response) {
 
 Interface::IAmqpSender& QvMT4::senderLocked() const {
   ClassState& cs = classState();
-  if (!cs.amqpSender) throw std::runtime_error("Quorvex signals sender does not exist: call QvInit first.");
+  if (!cs.amqpSender) throw std::runtime_error("No Quorvex signals sender: QvInit has not made one.");
   return *cs.amqpSender;
 }
 
