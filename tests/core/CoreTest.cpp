@@ -16,6 +16,7 @@ namespace {
 using Implementation::QvMT4;
 using TestSupport::FakeAmqp;
 using TestSupport::LogCapture;
+using TestSupport::operator<<;
 
 constexpr const char* kSenderConnected = Globals::SENDER_CONNECTED;
 constexpr const char* kReceiverConnected = Globals::RECEIVER_CONNECTED;

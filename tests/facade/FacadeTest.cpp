@@ -26,6 +26,7 @@ namespace {
 using Interface::IQvMT4;
 using TestSupport::CallText;
 using TestSupport::LogCapture;
+using TestSupport::operator<<;
 
 std::atomic<int> coresMade{0};
 std::atomic<IQvMT4*> current{nullptr};

@@ -1,7 +1,10 @@
 #pragma once
-// Names the cases of a parameterised test after the `name` field of their parameter.
+// Parameterised cases are known by the `name` field of their parameter: it names each case, and
+// it is what a listing or a failure prints for the parameter (bring the printer in with
+// `using TestSupport::operator<<;` where the parameter type is declared).
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace QvMT4Connector::TestSupport {
@@ -12,5 +15,10 @@ struct CaseName {
     return param.param.name;
   }
 };
+
+template <class Param>
+auto operator<<(std::ostream& out, const Param& param) -> decltype(out << param.name) {
+  return out << param.name;
+}
 
 }  // namespace QvMT4Connector::TestSupport
