@@ -24,7 +24,7 @@ build() {
 start_services() { :; }
 stop_services() { :; }
 
-# The build folder plays the terminal's folder, so the library's log stays inside it.
+# Runs from the build folder: whatever the session writes (the library's log) stays inside it.
 run_session() {
   (cd "$build_dir" && ./tools/terminal_host/terminal_host --library "$build_dir/connector/QvMT4Connector.so" \
     --host "$broker_host" --email "$email" --systemid "$system_id" --poll-seconds "$poll_seconds" "$@")
