@@ -1,5 +1,9 @@
 #include "connector/Utils.h"
 
+#include "connector/Globals.h"
+#include "connector/implementation/BlowFish.h"
+#include "platform/Platform.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -139,6 +143,35 @@ std::string Utils::convert_email_to_key(std::string_view email) {
     if (c == '.') c = '!';
   }
   return key;
+}
+
+std::string Utils::AsciiText(const std::vector<std::uint8_t>& bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (const std::uint8_t b : bytes) text.push_back(b < 128 ? static_cast<char>(b) : '?');
+  return text;
+}
+
+namespace {
+// A fresh cipher for one setting: nothing is shared between calls, so dcd may run on any thread.
+Implementation::BlowFish SettingCipher() {
+  Implementation::BlowFish cipher{std::string_view(Globals::bfk)};
+  cipher.IV(Implementation::BlowFish::Bytes(Globals::bfIV, Globals::bfIV + sizeof Globals::bfIV - 1));
+  return cipher;
+}
+}  // namespace
+
+std::string Utils::dcd(std::string_view base64String) {
+  const auto bytes = Base64Decode(base64String);
+  std::string text = AsciiText(SettingCipher().Decrypt_CBC(bytes));
+  while (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
+std::string Utils::StoredForm(std::string_view plain) {
+  const std::string ascii = Platform::AnsiToAscii(plain);
+  const auto ct = SettingCipher().Encrypt_CBC(Implementation::BlowFish::Bytes(ascii.begin(), ascii.end()));
+  return Base64Encode(std::string_view(reinterpret_cast<const char*>(ct.data()), ct.size()));
 }
 
 }  // namespace QvMT4Connector

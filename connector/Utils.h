@@ -22,8 +22,15 @@ struct Utils {
 
   // The e-mail with every "." replaced by "!", for use inside broker names.
   static std::string convert_email_to_key(std::string_view email);
-  // Decodes one built-in enciphered setting into its plain text.
+  // Bytes as text: each byte above 127 becomes '?'.
+  static std::string AsciiText(const std::vector<std::uint8_t>& bytes);
+
+  // Decodes one built-in enciphered setting (base64 of Blowfish-CBC with the key bfk and the IV
+  // bfIV) into its plain text; drops the trailing NULs of the padding only. Throws on text that
+  // is not base64.
   static std::string dcd(std::string_view base64String);
+  // The stored form of a plain setting: the inverse of dcd (the encipher tool, the tests).
+  static std::string StoredForm(std::string_view plain);
 };
 
 }  // namespace QvMT4Connector
