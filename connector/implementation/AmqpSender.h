@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "connector/interface/IAmqpSender.h"
 #include "connector/interface/ILogger.h"
@@ -65,6 +66,8 @@ class AmqpSender : public Interface::IAmqpSender {
   const std::string& RoutingKey() const { return routing_key; }
 
  private:
+  friend struct AmqpSenderTesting;  // the tests reach the private signal texts through it
+
   // Signal texts.
   std::string FormatCommonData(std::string_view mt4OrderComment, std::string_view reserve) const;
   std::string formatComments(std::string_view mt4OrderComment, std::string_view reserve) const;
@@ -74,6 +77,8 @@ class AmqpSender : public Interface::IAmqpSender {
                                const char* mt4OrderComment, const char* reserve) const;
   std::string FormatCancelOpen(const char* password, const char* systemid, std::int32_t orderid,
                                const char* mt4OrderComment, const char* reserve) const;
+  // The "CancelAllPendingSignals" text (QvCancelAllPendingSignals).
+  std::string FormatCancelAllPendingSignals() const;
 
   // Messaging.
   std::string publish(const std::string& binding_key, const std::string& payload);

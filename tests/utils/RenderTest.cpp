@@ -6,27 +6,14 @@
 #include <limits>
 #include <locale>
 
+#include "CommaLocale.h"
 #include "connector/Utils.h"
 
 using QvMT4Connector::Utils;
 
 namespace {
 
-// Runs the body under a process locale whose decimal separator is ",".
-class CommaLocale : public ::testing::Test {
- protected:
-  void SetUp() override {
-    previous_ = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "de_DE.UTF-8 missing: run scripts/setup.sh";
-    std::locale::global(std::locale("de_DE.UTF-8"));
-    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
-  }
-  void TearDown() override {
-    std::setlocale(LC_ALL, previous_.c_str());
-    std::locale::global(std::locale::classic());
-  }
-  std::string previous_;
-};
+using QvMT4Connector::TestSupport::CommaLocale;
 
 struct DoubleCase {
   double value;
