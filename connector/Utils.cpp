@@ -169,7 +169,9 @@ std::string Utils::dcd(std::string_view base64String) {
 }
 
 std::string Utils::StoredForm(std::string_view plain) {
+  // dcd gives ASCII only, so anything else could not come back as it was.
   const std::string ascii = Platform::AnsiToAscii(plain);
+  if (ascii != plain) throw std::invalid_argument("A stored setting must be ASCII text.");
   const auto ct = SettingCipher().Encrypt_CBC(Implementation::BlowFish::Bytes(ascii.begin(), ascii.end()));
   return Base64Encode(std::string_view(reinterpret_cast<const char*>(ct.data()), ct.size()));
 }

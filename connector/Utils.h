@@ -30,6 +30,7 @@ struct Utils {
   // is not base64.
   static std::string dcd(std::string_view base64String);
   // The stored form of a plain setting: the inverse of dcd (the encipher tool, the tests).
+  // Throws std::invalid_argument for text that is not ASCII.
   static std::string StoredForm(std::string_view plain);
 };
 

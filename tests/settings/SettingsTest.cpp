@@ -50,6 +50,10 @@ TEST(SettingDecoder, KeepsInnerNulsAndDropsTrailingOnes) {
   EXPECT_EQ(Utils::dcd(Utils::StoredForm(std::string("ab\0\0", 4))), "ab");
 }
 
+TEST(SettingDecoder, StoresAsciiOnly) {
+  EXPECT_THROW(Utils::StoredForm("quorv\xC3\xA9x"), std::invalid_argument);
+}
+
 TEST(SettingDecoder, RejectsTextThatIsNotBase64) {
   EXPECT_THROW(Utils::dcd("not base64!"), std::invalid_argument);
   EXPECT_THROW(Utils::dcd("XBhiFgkfwXU"), std::invalid_argument);  // padding missing

@@ -39,6 +39,10 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (argv[1][0] == '-' && argv[1][1] == '-') return Usage();
+    if (argv[1][0] == '\0') {
+      std::fputs("qv-encipher: a broker setting cannot be empty\n", stderr);
+      return 1;
+    }
     std::printf("%s\n", Utils::StoredForm(argv[1]).c_str());
     return 0;
   } catch (const std::exception& e) {
