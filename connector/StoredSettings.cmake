@@ -1,4 +1,5 @@
 # The broker settings built into the library, in their stored form (`qv-encipher TEXT` prints it).
+# The defaults are the stored forms of scripts/deployment.env (tests/settings checks that they agree).
 # A deployment builds with its own: -DQV_MT4_USER_STORED=... and the four others.
 set(QV_STORED_SETTING_OPTIONS QV_MT4_USER_STORED QV_MT4_PASSWORD_STORED QV_MT4_VIRTUAL_HOST_STORED
     QV_MT4_SIGNALS_EXCHANGE_STORED QV_MT4_RESPONSES_EXCHANGE_STORED)
@@ -7,14 +8,9 @@ set(QV_MT4_PASSWORD_STORED_DEFAULT "m8uxuqBc61O5NmsPYoVVhA==")  # Qv-signals-202
 set(QV_MT4_VIRTUAL_HOST_STORED_DEFAULT "XBhiFgkfwXU=")  # quorvex
 set(QV_MT4_SIGNALS_EXCHANGE_STORED_DEFAULT "6F02jLr5+aQFDTDV7K5JDQ==")  # quorvex.signals
 set(QV_MT4_RESPONSES_EXCHANGE_STORED_DEFAULT "6F02jLr5+aTZY8RrTMne5f6D9xJ0nIkV")  # quorvex.responses
-set(qv_custom_settings OFF)
 foreach(option ${QV_STORED_SETTING_OPTIONS})
   set(${option} "${${option}_DEFAULT}" CACHE STRING "Stored form of a built-in broker setting (qv-encipher)")
-  if(NOT ${option} STREQUAL ${option}_DEFAULT)
-    set(qv_custom_settings ON)
-  endif()
 endforeach()
-set(QV_STORED_SETTINGS_CUSTOM ${qv_custom_settings} CACHE INTERNAL "The build carries a deployment's own stored settings")
 
 # Writes StoredSettings.h (included by Globals.cpp) into DIR from the five stored forms.
 function(qv_stored_settings_header dir user password virtual_host signals_exchange responses_exchange)

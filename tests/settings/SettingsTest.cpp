@@ -6,29 +6,29 @@
 #include <thread>
 #include <vector>
 
+#include "Broker.h"
 #include "connector/Globals.h"
 #include "connector/Utils.h"
 
 using QvMT4Connector::Globals;
 using QvMT4Connector::Utils;
+using QvMT4Connector::TestSupport::Deployment;
 
 namespace {
 
+// The settings built into the library are those the broker is provisioned with (scripts/deployment.env).
 TEST(BuiltInSettings, DecodeToTheDeploymentValues) {
-#ifdef QV_STORED_SETTINGS_CUSTOM
-  GTEST_SKIP() << "built with a deployment's own stored settings";
-#endif
   const struct {
     const char* name;
     const char* stored;
     const char* plain;
   } settings[] = {
-      {"MT4User", Globals::MT4User, "qv_mt4_client"},
-      {"MT4UserPassword", Globals::MT4UserPassword, "Qv-signals-2026"},
-      {"MT4SignalsVirtualHost", Globals::MT4SignalsVirtualHost, "quorvex"},
-      {"MT4ResponsesVirtualHost", Globals::MT4ResponsesVirtualHost, "quorvex"},
-      {"MT4SignalsExchange", Globals::MT4SignalsExchange, "quorvex.signals"},
-      {"MT4ReponsesExchange", Globals::MT4ReponsesExchange, "quorvex.responses"},
+      {"MT4User", Globals::MT4User, Deployment::User},
+      {"MT4UserPassword", Globals::MT4UserPassword, Deployment::Password},
+      {"MT4SignalsVirtualHost", Globals::MT4SignalsVirtualHost, Deployment::VirtualHost},
+      {"MT4ResponsesVirtualHost", Globals::MT4ResponsesVirtualHost, Deployment::VirtualHost},
+      {"MT4SignalsExchange", Globals::MT4SignalsExchange, Deployment::SignalsExchange},
+      {"MT4ReponsesExchange", Globals::MT4ReponsesExchange, Deployment::ResponsesExchange},
   };
   for (const auto& s : settings) EXPECT_EQ(Utils::dcd(s.stored), s.plain) << s.name;
   EXPECT_STREQ(Globals::MT4SignalsVirtualHost, Globals::MT4ResponsesVirtualHost) << "one stored text for both";
