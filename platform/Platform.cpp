@@ -1,4 +1,5 @@
-// The OS-independent half of the platform layer: the test seams that wrap the real services.
+// The OS-independent half of the platform layer: the test seams that wrap the real services,
+// and what only builds on them.
 #include "platform/Platform.h"
 #include "platform/PlatformNative.h"
 
@@ -18,6 +19,23 @@ Overrides& overrides() {
   return *o;
 }
 }  // namespace
+
+// The same on every OS: only the random source differs.
+std::string NewUuid() {
+  std::uint8_t b[16];
+  CryptoRandom(b, sizeof b);
+  b[6] = static_cast<std::uint8_t>((b[6] & 0x0F) | 0x40);  // version 4
+  b[8] = static_cast<std::uint8_t>((b[8] & 0x3F) | 0x80);  // RFC 4122 variant
+  static const char hex[] = "0123456789abcdef";
+  std::string s;
+  s.reserve(36);
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) s.push_back('-');
+    s.push_back(hex[b[i] >> 4]);
+    s.push_back(hex[b[i] & 0x0F]);
+  }
+  return s;
+}
 
 LocalTime LocalNow() {
   std::function<LocalTime()> clock;

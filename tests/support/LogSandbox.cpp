@@ -1,7 +1,5 @@
 #include "LogSandbox.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -25,9 +23,9 @@ Platform::LocalTime At(int year, int month, int day, int hour, int minute, int s
 }
 
 LogSandbox::LogSandbox() : now_(At(2013, 5, 14, 9, 3, 7, 45)) {
-  std::string pattern = (fs::temp_directory_path() / "qvlog-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
-  folder_ = pattern;
+  // A random name that nobody else holds (create_directory is false for an existing folder).
+  folder_ = fs::temp_directory_path() / ("qvlog-" + Platform::NewUuid());
+  if (!fs::create_directory(folder_)) throw std::runtime_error("cannot make a temporary folder");
   Implementation::LogTesting::Reset();
   Platform::Testing::SetExecutableDirectory(folder_.string());
   Platform::Testing::SetCurrentDirectory(folder_.string());
