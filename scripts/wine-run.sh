@@ -5,8 +5,8 @@
 set -euo pipefail
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEPREFIX=${WINEPREFIX:-${TMPDIR:-/tmp}/qvmt4-wine-$(id -u)}
-# No Mono or Gecko (their installers would stall a headless prefix) and no debugger on a crash:
-# a crashing test program just fails.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
+# No Mono or Gecko (their installers would stall a headless prefix), no menu entries, and no
+# debugger on a crash: a crashing test program just fails.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe,winemenubuilder.exe=d}
 unset DISPLAY
 exec wine "$@"

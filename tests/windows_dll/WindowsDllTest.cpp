@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "Broker.h"
 #include "ExportTable.h"
 #include "StdcallProbe.h"
 #include "amqp/Amqp.h"
@@ -166,20 +167,21 @@ TEST_F(Library, TextResultsAreFreshCoTaskMemoryOwnedByTheCaller) {
 
 // ---- one whole session against the local broker ---------------------------------------------------
 namespace Amqp = QvMT4Connector::Amqp;
+using QvMT4Connector::TestSupport::Deployment;
 
 // The service's side, inside this test: sees the signals, sends the replies.
 class Service {
  public:
   explicit Service(const std::string& routingKey) {
     Amqp::ConnectionFactory f;
-    f.HostName = "127.0.0.1";
-    f.UserName = QV_BROKER_USER;
-    f.Password = QV_BROKER_PASSWORD;
-    f.VirtualHost = QV_BROKER_VHOST;
+    f.HostName = Deployment::Host;
+    f.UserName = Deployment::User;
+    f.Password = Deployment::Password;
+    f.VirtualHost = Deployment::VirtualHost;
     connection_ = f.CreateConnection();
     channel_ = connection_->CreateModel();
     queue_ = channel_->QueueDeclare("", false, true, true).QueueName;
-    channel_->QueueBind(queue_, QV_SIGNALS_EXCHANGE, routingKey);
+    channel_->QueueBind(queue_, Deployment::SignalsExchange, routingKey);
   }
   ~Service() { connection_->Abort(); }
 
@@ -193,7 +195,7 @@ class Service {
     return {};
   }
   void Reply(const std::string& routingKey, const std::string& text) {
-    channel_->BasicPublish(QV_RESPONSES_EXCHANGE, routingKey, false, channel_->CreateBasicProperties(), text);
+    channel_->BasicPublish(Deployment::ResponsesExchange, routingKey, false, channel_->CreateBasicProperties(), text);
   }
 
  private:
