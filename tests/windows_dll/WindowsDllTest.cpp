@@ -269,7 +269,9 @@ TEST_F(Library, WholeSessionAgainstTheBroker) {
     ASSERT_GE(fields.size(), 6u);
     EXPECT_EQ(fields[1], "d2luZS50ZXN0QGV4YW1wbGUuY29t");  // Base64 of the e-mail
     EXPECT_EQ(fields[3], systemId);
-    if (fields[0] == "Open") EXPECT_EQ(fields[4], "Y2FmPw==");  // Base64 of "caf?"
+    if (fields[0] == "Open") {
+      EXPECT_EQ(fields[4], "Y2FmPw==");  // Base64 of "caf?"
+    }
   }
 
   service.Reply(replyKey, "first reply");

@@ -42,7 +42,12 @@ class ExportTable {
     handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) throw std::runtime_error("cannot load " + path + ": " + dlerror());
 #endif
+#if defined(_WIN32)
+// From FARPROC through void (*)(), the type that converts to every function type without a warning.
+#define QV_EXPORT_RESOLVE(name) name = reinterpret_cast<decltype(name)>(reinterpret_cast<void (*)()>(symbol(#name)));
+#else
 #define QV_EXPORT_RESOLVE(name) name = reinterpret_cast<decltype(name)>(symbol(#name));
+#endif
     QV_FOR_EACH_EXPORT(QV_EXPORT_RESOLVE)
 #undef QV_EXPORT_RESOLVE
   }
