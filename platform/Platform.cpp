@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/PlatformNative.h"
 
+#include <cstring>
 #include <mutex>
 
 namespace QvMT4Connector::Platform {
@@ -35,6 +36,14 @@ std::string NewUuid() {
     s.push_back(hex[b[i] & 0x0F]);
   }
   return s;
+}
+
+char* AllocateResult(std::string_view text) {
+  auto* p = static_cast<char*>(Native::AllocateResultMemory(text.size() + 1));
+  if (p == nullptr) return nullptr;
+  std::memcpy(p, text.data(), text.size());
+  p[text.size()] = '\0';
+  return p;
 }
 
 LocalTime LocalNow() {

@@ -7,4 +7,6 @@ LocalTime LocalNow();
 std::string ExecutableDirectory();
 std::string CurrentDirectory();
 void Diagnostic(std::string_view text);
+// Memory for a result that the caller of an export owns; nullptr when there is none.
+void* AllocateResultMemory(std::size_t size);
 }  // namespace QvMT4Connector::Platform::Native

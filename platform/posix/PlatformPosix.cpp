@@ -86,15 +86,9 @@ void CryptoRandom(std::uint8_t* out, std::size_t count) {
 
 std::uint64_t ThreadId() { return static_cast<std::uint64_t>(::syscall(SYS_gettid)); }
 
-char* AllocateResult(std::string_view text) {
-  auto* p = static_cast<char*>(std::malloc(text.size() + 1));
-  if (p == nullptr) return nullptr;
-  std::memcpy(p, text.data(), text.size());
-  p[text.size()] = '\0';
-  return p;
-}
-
 namespace Native {
+
+void* AllocateResultMemory(std::size_t size) { return std::malloc(size); }
 
 LocalTime LocalNow() {
   timeval tv{};

@@ -11,7 +11,6 @@
 #include <objbase.h>
 
 #include <climits>
-#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -131,16 +130,10 @@ void CryptoRandom(std::uint8_t* out, std::size_t count) {
 
 std::uint64_t ThreadId() { return GetCurrentThreadId(); }
 
-char* AllocateResult(std::string_view text) {
-  // The COM task allocator, so a host can release results with CoTaskMemFree.
-  auto* p = static_cast<char*>(CoTaskMemAlloc(text.size() + 1));
-  if (p == nullptr) return nullptr;
-  std::memcpy(p, text.data(), text.size());
-  p[text.size()] = '\0';
-  return p;
-}
-
 namespace Native {
+
+// The COM task allocator, so a host can release results with CoTaskMemFree.
+void* AllocateResultMemory(std::size_t size) { return CoTaskMemAlloc(size); }
 
 LocalTime LocalNow() {
   SYSTEMTIME st{};
