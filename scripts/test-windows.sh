@@ -36,8 +36,14 @@ wine_key=$({ dpkg-query -W -f='${Version}' wine32:i386; sha256sum scripts/wine-r
 template="$cache/wineprefix-$wine_key"
 make_template() {
   rm -rf "$template.partial"
-  WINEPREFIX="$template.partial" bash scripts/wine-run.sh wineboot --init </dev/null >/dev/null 2>&1
-  WINEPREFIX="$template.partial" wineserver --wait
+  # wineboot may return before the session has finished setting the prefix up (or report a
+  # helper that crashed under qemu); the prefix is ready once its session has ended.
+  WINEPREFIX="$template.partial" bash scripts/wine-run.sh wineboot --init </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX="$template.partial" wineserver --wait || true
+  if [ ! -f "$template.partial/system.reg" ] || [ ! -d "$template.partial/drive_c/windows/system32" ]; then
+    say "making the Wine prefix failed"
+    return 1
+  fi
   touch "$template.partial/.complete"
   rm -rf "$template"
   mv "$template.partial" "$template"
