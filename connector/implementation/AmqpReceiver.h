@@ -29,6 +29,9 @@ class AmqpReceiver : public Interface::IAmqpReceiver {
   const std::string& BindingKey() const { return bindingKey; }
 
  private:
+  // Declares the private queue on the channel and binds it to the responses exchange.
+  void bind(Amqp::Channel& channel);
+
   static std::shared_ptr<Interface::ILogger> log;
   std::string host;
   std::int32_t port;

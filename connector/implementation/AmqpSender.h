@@ -7,13 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "amqp/Amqp.h"
 #include "connector/interface/IAmqpSender.h"
 #include "connector/interface/ILogger.h"
-
-namespace QvMT4Connector::Amqp {
-class Connection;
-class Channel;
-}  // namespace QvMT4Connector::Amqp
 
 namespace QvMT4Connector::Implementation {
 
@@ -81,7 +77,12 @@ class AmqpSender : public Interface::IAmqpSender {
   std::string FormatCancelAllPendingSignals() const;
 
   // Messaging.
+  // "OK" once the broker confirmed the message, else the error's text (logged at Fatal level).
   std::string publish(const std::string& binding_key, const std::string& payload);
+  std::string sendText(const std::string& text);  // logs "Sending: {0}" and publishes
+  void connection_ConnectionShutdown(Amqp::Connection& connection, const Amqp::ShutdownEventArgs& reason);
+  // Lets go of the current connection (closing it if still open) without notifications.
+  void dropConnection();
 
   std::shared_ptr<Interface::ILogger> log;
   std::string host;
@@ -97,7 +98,11 @@ class AmqpSender : public Interface::IAmqpSender {
   std::string password_encrypted_Base64;
   std::shared_ptr<Amqp::Connection> connection;
   std::shared_ptr<Amqp::Channel> channel;
+  Amqp::BasicProperties basicProperties;
+  // Set by the shutdown handler on the connection's service thread, read by publish.
   std::atomic<bool> reconnect{false};
+  std::atomic<int> shutdownSubscription{0};
+  bool closed = false;  // Close was called: publications answer an error until the next Connect
 };
 
 }  // namespace QvMT4Connector::Implementation
