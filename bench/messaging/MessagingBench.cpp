@@ -3,7 +3,7 @@
 //     log line, publication, broker's confirm) against rabbitmq-c publishing the same bytes with
 //     confirms directly;
 //  2. time to drain N waiting replies through QvReadResponses against a bare basic.get/ack loop.
-//   bench_messaging [events] [replies]     (defaults 2000 and 10000)
+//   bench_messaging [events per round] [replies]     (defaults 500 and 10000)
 #include <amqp.h>
 #include <amqp_tcp_socket.h>
 #include <stdlib.h>
@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "amqp/Amqp.h"
 #include "connector/RaRU4DAV.h"
@@ -29,6 +30,11 @@ constexpr char kEmail[] = "bench";
 constexpr char kPassword[] = "bench-password";
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
 
 void Check(amqp_rpc_reply_t r, const char* what) {
   if (r.reply_type != AMQP_RESPONSE_NORMAL) throw std::runtime_error(std::string("rabbitmq-c: ") + what);
@@ -109,7 +115,7 @@ void PublishReplies(const std::string& exchange, const std::string& key, int n) 
 
 int main(int argc, char** argv) {
   using QvMT4Connector::RaRU4DAV;
-  const int events = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
+  const int events = argc > 1 ? std::max(1, std::atoi(argv[1])) : 500;
   const int replies = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10000;
   try {
     std::string folder = (fs::temp_directory_path() / "qvmsg-bench-XXXXXX").string();
@@ -122,14 +128,9 @@ int main(int argc, char** argv) {
       throw std::runtime_error("QvInit failed: is the broker running (scripts/broker.sh start)?");
     }
 
-    // 1. Confirmed order events.
-    for (int i = 0; i < 50; ++i) RaRU4DAV::QvOrderCancel(kEmail, kPassword, sys.c_str(), i, "");  // warm up
-    auto start = Clock::now();
-    for (int i = 0; i < events; ++i) {
-      if (RaRU4DAV::QvOrderCancel(kEmail, kPassword, sys.c_str(), i, "") != "OK") throw std::runtime_error("Send");
-    }
-    const double library = Seconds(start) / events;
-
+    // Rounds alternate between the two sides and the medians are compared, so that other load on
+    // the machine weighs on both alike.
+    constexpr int kRounds = 5;
     const std::string key = "mt4_signal." + std::string(kEmail) + "." + sys;
     using QvMT4Connector::Utils;
     const std::string body = "Cancel," + Utils::Base64Encode(kEmail) + "," +
@@ -137,35 +138,52 @@ int main(int argc, char** argv) {
                              ",,,1001";  // the library's text of QvOrderCancel(1001)
     Raw raw;
     raw.ConfirmSelect();
-    for (int i = 0; i < 50; ++i) raw.PublishConfirmed(QV_SIGNALS_EXCHANGE, key, body);
-    start = Clock::now();
-    for (int i = 0; i < events; ++i) raw.PublishConfirmed(QV_SIGNALS_EXCHANGE, key, body);
-    const double direct = Seconds(start) / events;
-    std::printf("confirmed order event: library %.1f us, rabbitmq-c %.1f us, ratio %.2f (%d events)\n",
-                library * 1e6, direct * 1e6, library / direct, events);
+
+    // 1. Confirmed order events.
+    for (int i = 0; i < 50; ++i) {  // warm up both
+      RaRU4DAV::QvOrderCancel(kEmail, kPassword, sys.c_str(), 1001, "");
+      raw.PublishConfirmed(QV_SIGNALS_EXCHANGE, key, body);
+    }
+    std::vector<double> library, direct;
+    for (int round = 0; round < kRounds; ++round) {
+      auto start = Clock::now();
+      for (int i = 0; i < events; ++i) {
+        if (RaRU4DAV::QvOrderCancel(kEmail, kPassword, sys.c_str(), 1001, "") != "OK") throw std::runtime_error("Send");
+      }
+      library.push_back(Seconds(start) / events);
+      start = Clock::now();
+      for (int i = 0; i < events; ++i) raw.PublishConfirmed(QV_SIGNALS_EXCHANGE, key, body);
+      direct.push_back(Seconds(start) / events);
+    }
+    std::printf("confirmed order event: library %.1f us, rabbitmq-c %.1f us, ratio %.2f (median of %d rounds of %d)\n",
+                Median(library) * 1e6, Median(direct) * 1e6, Median(library) / Median(direct), kRounds, events);
 
     // 2. Draining waiting replies.
-    const std::string replyKey = "tsqv.response.human.ok." + sys;
-    PublishReplies(QV_RESPONSES_EXCHANGE, replyKey, replies - 1);
-    start = Clock::now();
-    const int drained = RaRU4DAV::QvReadResponses();
-    const double libraryDrain = Seconds(start);
-    for (int i = 0; i < drained; ++i) RaRU4DAV::QvNextResponse();
-    if (drained != replies) throw std::runtime_error("drained " + std::to_string(drained) + " replies");
-
     amqp_queue_declare_ok_t* q = amqp_queue_declare(raw.conn, 1, amqp_empty_bytes, 0, 0, 1, 1, amqp_empty_table);
     Check(amqp_get_rpc_reply(raw.conn), "queue.declare");
     const std::string queue(static_cast<const char*>(q->queue.bytes), q->queue.len);
+    const std::string rawKey = "bench.raw." + sys;
     amqp_queue_bind(raw.conn, 1, amqp_cstring_bytes(queue.c_str()), amqp_cstring_bytes(QV_RESPONSES_EXCHANGE),
-                    amqp_cstring_bytes(("bench.raw." + sys).c_str()), amqp_empty_table);
+                    amqp_cstring_bytes(rawKey.c_str()), amqp_empty_table);
     Check(amqp_get_rpc_reply(raw.conn), "queue.bind");
-    PublishReplies(QV_RESPONSES_EXCHANGE, "bench.raw." + sys, replies - 1);
-    start = Clock::now();
-    const int rawDrained = raw.Drain(queue);
-    const double directDrain = Seconds(start);
-    if (rawDrained != replies) throw std::runtime_error("raw drained " + std::to_string(rawDrained));
-    std::printf("drain of %d replies: QvReadResponses %.3f s, basic.get/ack loop %.3f s, ratio %.2f\n", replies,
-                libraryDrain, directDrain, libraryDrain / directDrain);
+    const std::string replyKey = "tsqv.response.human.ok." + sys;
+    std::vector<double> libraryDrain, directDrain;
+    for (int round = 0; round < 3; ++round) {
+      PublishReplies(QV_RESPONSES_EXCHANGE, replyKey, replies - 1);
+      auto start = Clock::now();
+      const int drained = RaRU4DAV::QvReadResponses();
+      libraryDrain.push_back(Seconds(start));
+      for (int i = 0; i < drained; ++i) RaRU4DAV::QvNextResponse();
+      if (drained != replies) throw std::runtime_error("drained " + std::to_string(drained) + " replies");
+
+      PublishReplies(QV_RESPONSES_EXCHANGE, rawKey, replies - 1);
+      start = Clock::now();
+      const int rawDrained = raw.Drain(queue);
+      directDrain.push_back(Seconds(start));
+      if (rawDrained != replies) throw std::runtime_error("raw drained " + std::to_string(rawDrained));
+    }
+    std::printf("drain of %d replies: QvReadResponses %.3f s, basic.get/ack loop %.3f s, ratio %.2f (median of 3)\n",
+                replies, Median(libraryDrain), Median(directDrain), Median(libraryDrain) / Median(directDrain));
 
     RaRU4DAV::QvDeInit();
     fs::remove_all(folder);

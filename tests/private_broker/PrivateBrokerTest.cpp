@@ -58,6 +58,9 @@ TEST_F(PrivateBroker, LateStartRestartAndMissingExchange) {
     ASSERT_TRUE(m.has_value());
     EXPECT_EQ(m->Body.substr(m->Body.size() - 2), ",3");
   }
+  // The receiver's connection went with the old broker: the next poll makes a new one.
+  EXPECT_EQ(RaRU4DAV::QvReadResponses(), 1);
+  EXPECT_EQ(RaRU4DAV::QvNextResponse(), Globals::RECEIVER_CONNECTED);
 
   // Without the signals exchange the broker takes nothing: the Send says so instead of "OK".
   {
