@@ -22,7 +22,7 @@ AmqpSender::~AmqpSender() {
 void AmqpSender::dropConnection() {
   if (!connection) return;
   connection->RemoveShutdownHandler(shutdownSubscription);
-  if (connection->IsOpen()) log->Debug("Closing the connection of an earlier Connect");
+  if (connection->IsOpen()) log->Debug("Closing a connection that is still open");
   connection->Abort();
   connection.reset();
   channel.reset();
