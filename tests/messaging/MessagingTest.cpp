@@ -18,10 +18,9 @@ namespace {
 using namespace std::chrono_literals;
 using TestSupport::Deployment;
 
-// The login of every test: e-mail "trader" (Base64 dHJhZGVy), password "secret" (WXpKV2FtTnRWakE9),
-// and a system id of its own so that parallel tests never see each other's messages.
-constexpr char kEmail[] = "trader";
-constexpr char kPassword[] = "secret";
+// A system id per test keeps parallel tests from seeing each other's messages.
+constexpr auto& kEmail = TestSupport::kTestEmail;
+constexpr auto& kPassword = TestSupport::kTestPassword;
 
 class Messaging : public ::testing::Test {
  protected:

@@ -13,8 +13,8 @@ using namespace std::chrono_literals;
 using TestSupport::Deployment;
 
 constexpr char kAddress[] = "127.0.0.2";
-constexpr char kEmail[] = "trader";
-constexpr char kPassword[] = "secret";
+constexpr auto& kEmail = TestSupport::kTestEmail;
+constexpr auto& kPassword = TestSupport::kTestPassword;
 
 class PrivateBroker : public ::testing::Test {
  protected:
@@ -25,6 +25,18 @@ class PrivateBroker : public ::testing::Test {
   }
   static void Broker(const char* command) { TestSupport::BrokerScript({command}, kAddress); }
   std::string Cancel(std::int32_t order) { return RaRU4DAV::QvOrderCancel(kEmail, kPassword, sys.c_str(), order, ""); }
+  // A cancel that the broker confirmed and a consumer then received.
+  void CancelArrives(std::int32_t order) {
+    TestSupport::SignalTap tap(routingKey, kAddress);
+    EXPECT_EQ(Cancel(order), "OK");
+    const auto m = tap.Next();
+    ASSERT_TRUE(m.has_value());
+    EXPECT_EQ(m->Body.substr(m->Body.rfind(',')), "," + std::to_string(order));
+  }
+  void ReceiverReconnectsAtPoll() {
+    EXPECT_EQ(RaRU4DAV::QvReadResponses(), 1);
+    EXPECT_EQ(RaRU4DAV::QvNextResponse(), Globals::RECEIVER_CONNECTED);
+  }
 
   const std::string sys = TestSupport::UniqueId();
   const std::string routingKey = "mt4_signal.trader." + sys;
@@ -38,29 +50,15 @@ TEST_F(PrivateBroker, LateStartRestartAndMissingExchange) {
 
   // The broker comes up: the sender whose start failed connects at its next publication.
   Broker("start");
-  {
-    TestSupport::SignalTap tap(routingKey, kAddress);
-    EXPECT_EQ(Cancel(2), "OK");
-    const auto m = tap.Next();
-    ASSERT_TRUE(m.has_value());
-    EXPECT_EQ(m->Body.substr(m->Body.size() - 2), ",2");
-  }
-  EXPECT_EQ(RaRU4DAV::QvReadResponses(), 1);
-  EXPECT_EQ(RaRU4DAV::QvNextResponse(), Globals::RECEIVER_CONNECTED);
+  CancelArrives(2);
+  ReceiverReconnectsAtPoll();
 
-  // A restart between two events: the next one goes out on a new connection.
+  // A restart between two events: the next one goes out on a new connection, and the receiver's
+  // connection, gone with the old broker, is replaced at the next poll.
   Broker("stop");
   Broker("start");
-  {
-    TestSupport::SignalTap tap(routingKey, kAddress);
-    EXPECT_EQ(Cancel(3), "OK");
-    const auto m = tap.Next();
-    ASSERT_TRUE(m.has_value());
-    EXPECT_EQ(m->Body.substr(m->Body.size() - 2), ",3");
-  }
-  // The receiver's connection went with the old broker: the next poll makes a new one.
-  EXPECT_EQ(RaRU4DAV::QvReadResponses(), 1);
-  EXPECT_EQ(RaRU4DAV::QvNextResponse(), Globals::RECEIVER_CONNECTED);
+  CancelArrives(3);
+  ReceiverReconnectsAtPoll();
 
   // Without the signals exchange the broker takes nothing: the Send says so instead of "OK".
   {
@@ -76,9 +74,7 @@ TEST_F(PrivateBroker, LateStartRestartAndMissingExchange) {
     auto admin = TestSupport::ServiceConnection(kAddress);
     admin->CreateModel()->ExchangeDeclare(Deployment::SignalsExchange, "topic", true, false);
   }
-  TestSupport::SignalTap tap(routingKey, kAddress);
-  EXPECT_EQ(Cancel(6), "OK");
-  ASSERT_TRUE(tap.Next().has_value());
+  CancelArrives(6);
   EXPECT_EQ(RaRU4DAV::QvDeInit(), "OK");
 }
 

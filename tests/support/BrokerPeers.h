@@ -11,6 +11,11 @@
 
 namespace QvMT4Connector::TestSupport {
 
+// The service login of the messaging tests: e-mail "trader" (Base64 dHJhZGVy) and password "secret"
+// (WXpKV2FtTnRWakE9 in the signals); each test adds a system id of its own.
+constexpr char kTestEmail[] = "trader";
+constexpr char kTestPassword[] = "secret";
+
 // A connection with the deployment's user to the broker on that address.
 std::shared_ptr<Amqp::Connection> ServiceConnection(const std::string& address = "127.0.0.1");
 
